@@ -16,10 +16,17 @@ extern "C" {
 #define OSTRIVEL_CLASS_NAME_SIZE 256
 /* What the output callback answers when it has no block to read from. */
 #define OSTRIVEL_CONVERTER_NO_BLOCK (-9)
+/* What the output callback answers when the converter is to stop: it reported a byte count
+ * outside 0..OSTRIVEL_RTF_BLOCK_SIZE, or Ostrivel no longer waits for its output. */
+#define OSTRIVEL_CONVERTER_STOP (-1)
 
 /* Called by the converter each time it has put `byte_count` bytes of RTF at the start of the
- * block; `percent_done` is its progress. Answers 0 to go on; a non-zero answer asks the
- * converter to stop. */
+ * block; `percent_done` is its progress. The call returns once Ostrivel has taken the bytes,
+ * so the converter may then refill the block. Answers 0 to go on; a non-zero answer asks the
+ * converter to stop. A count of 0 is answered with 0 at once.
+ *
+ * The callback has no context argument, so Ostrivel runs only one conversion at a time, and
+ * the callback may be called only while ForeignToRtf32 runs. */
 typedef long (*OstrivelRtfOutput)(long byte_count, int percent_done);
 /* Used by export converters to fetch RTF; Ostrivel never exports. */
 typedef long (*OstrivelRtfInput)(int flags, int reserved);

@@ -16,7 +16,10 @@ struct FileFilter {
 };
 
 // A "label|patterns|label|patterns" string as the save dialog stores it: white space is
-// removed from its end, and every "|" separates; an incomplete last pair is dropped.
+// removed from its end, and every "|" separates (except the second byte of a two-byte
+// character); the list ends at the first pair with an
+// empty label or empty patterns, so an incomplete last pair is dropped. An empty or blank
+// string gives no filters at all.
 std::vector<FileFilter> ParseFilterString(std::string_view filter);
 
 // The open dialog's list: "RTF文件 (*.rtf)", one entry per import converter ("name (*.a;*.b)"),
@@ -31,7 +34,9 @@ OpenFilterList BuildOpenFilters(const std::vector<TextConverter>& converters);
 std::vector<std::string> SplitPatterns(std::string_view patterns);
 
 // A typed name that has no extension gets ".<ext>" (the extension test looks at the last
-// path component only). An empty default extension changes nothing.
+// path component only: "dir.v2/page" -> "dir.v2/page.htm"). A name with a "." anywhere,
+// including a trailing one ("page." stays "page."), a path ending in "/" and an empty default
+// extension are left unchanged.
 std::string AddDefaultExtension(const std::string& path, std::string_view default_extension);
 
 }  // namespace ostrivel
