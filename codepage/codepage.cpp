@@ -466,6 +466,7 @@ std::string Encode(std::string_view utf8) {
 // The system code page of this program; Windows reads CP_ACP, CP_OEMCP and CP_THREAD_ACP as it.
 constexpr int kSystemCodePage = 936;
 constexpr int kFallbackCodePage = 1252;
+constexpr int kUtf8CodePage = 65001;
 
 // The iconv name of a Windows code page number; empty for one we do not know.
 std::string IconvNameOf(int code_page) {
@@ -514,8 +515,6 @@ std::string IconvNameOf(int code_page) {
       return "EUC-KR";
     case 54936:
       return "GB18030";
-    case 65001:
-      return "UTF-8";
     default:
       break;
   }
@@ -527,6 +526,30 @@ std::string IconvNameOf(int code_page) {
   // CP932, CP874, CP437, CP850, CP037...).
   if (code_page > 0 && code_page < 10000) return "CP" + std::to_string(code_page);
   return {};
+}
+
+// UTF-8 (code page 65001) is checked here rather than by iconv, whose UTF-8 decoder lets
+// values above U+10FFFF through: well-formed sequences are kept, every other byte and NUL
+// become raw-byte characters.
+std::string DecodeUtf8(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::string text;
+  text.reserve(n);
+  for (std::size_t i = 0; i < n;) {
+    if (p[i] != 0 && p[i] < 0x80) {
+      text.push_back(static_cast<char>(p[i++]));
+      continue;
+    }
+    const Unit unit = ReadUtf8(p + i, n - i);
+    if (unit.length == 0) {
+      AppendUtf8(text, RawByteChar(p[i++]));
+    } else {
+      text.append(bytes.substr(i, unit.length));
+      i += unit.length;
+    }
+  }
+  return text;
 }
 
 // Decoders per code page, opened on first use and kept. All use of them is under one lock, so
@@ -622,6 +645,7 @@ std::string BytesToEditorText(std::string_view bytes) { return Decode<true>(byte
 std::string CodePageToUtf8(std::string_view bytes, int code_page) {
   if (code_page == 0 || code_page == 1 || code_page == 3) code_page = kSystemCodePage;
   if (code_page == kSystemCodePage) return Cp936ToUtf8(bytes);
+  if (code_page == kUtf8CodePage) return DecodeUtf8(bytes);
   return CodePageDecoders::Instance().Decode(bytes, code_page);
 }
 

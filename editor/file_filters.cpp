@@ -94,8 +94,8 @@ OpenFilterList BuildOpenFilters(const std::vector<TextConverter>& converters) {
     if (converter.direction != ConverterDirection::Import) continue;
     std::string patterns = PatternsFor(converter);
     // Extensions are file-name bytes (UTF-8); the label is a code page 936 text.
-    add(converter.name + " (" + codepage::Utf8ToCp936(patterns) + ")", std::move(patterns),
-        static_cast<int>(i));
+    std::string label = converter.name + " (" + codepage::Utf8ToCp936(patterns) + ")";
+    add(std::move(label), std::move(patterns), static_cast<int>(i));
   }
   add(codepage::Utf8ToCp936("文本文档 (*.txt)"), "*.txt", -1);
   add(codepage::Utf8ToCp936("所有文件 (*.*)"), "*.*", -1);
@@ -114,8 +114,9 @@ std::vector<std::string> SplitPatterns(std::string_view patterns) {
 std::string AddDefaultExtension(const std::string& path, std::string_view default_extension) {
   if (default_extension.empty()) return path;
   const auto slash = path.rfind('/');
-  const std::string_view name =
-      slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  const std::string_view name = slash == std::string::npos
+                                    ? std::string_view(path)
+                                    : std::string_view(path).substr(slash + 1);
   // A name with a "." anywhere has an extension; one that ends in "." was typed that way on
   // purpose (the usual way to ask for no extension) and is kept as it is.
   if (name.empty() || name.find('.') != std::string_view::npos) return path;

@@ -710,9 +710,10 @@ class RtfReader {
   // \'0d and \'0a are line breaks (a \'0d\'0a pair is one); other escapes are bytes.
   void OnHexByte(char byte) {
     if (ConsumeFallback()) return;
-    const bool after_cr = std::exchange(last_hex_was_cr_, byte == '\r');
+    const bool after_cr = std::exchange(last_hex_was_cr_, false);
     if (byte == '\r' || byte == '\n') {
       if (!(byte == '\n' && after_cr)) EmitText("\n");
+      last_hex_was_cr_ = byte == '\r';
       return;
     }
     RouteByte(byte);

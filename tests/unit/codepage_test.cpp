@@ -225,7 +225,7 @@ TEST(CodepageTest, InvalidUtf8IsWrittenUnchanged) {
   const CharacterCase kCases[] = {
       {"\xC3", "\xC3"},                          // cut off
       {"\xC0\xAF", "\xC0\xAF"},                  // overlong "/"
-      {"\xE0\x80\xAF", "\xE0\x80\xAF"},          // overlong, three bytes
+      {"\xE0\x82\xB7", "\xE0\x82\xB7"},          // overlong "·", which has a code
       {"\xED\xA0\x80", "\xED\xA0\x80"},          // a surrogate
       {"\xF4\x90\x80\x80", "\xF4\x90\x80\x80"},  // above U+10FFFF
       {"\x80\xBF", "\x80\xBF"},                  // stray continuation bytes
@@ -296,6 +296,8 @@ TEST(CodepageTest, OtherCodePagesDecodeThroughTheSystemTables) {
       {437, "\x82\xB0", "é░"},
       {12345, "\xE9", "é"},              // unknown: taken as 1252
       {1252, std::string("a\0b", 3), "a" + Raw(0x00) + "b"},
+      {65001, "\xC3\xA9\xF4\x90\x80\x80\xED\xA0\x80",  // above U+10FFFF, a surrogate
+       "é" + Raw(0xF4) + Raw(0x90) + Raw(0x80) + Raw(0x80) + Raw(0xED) + Raw(0xA0) + Raw(0x80)},
   };
   for (const CodePageCase& c : kCases) {
     EXPECT_EQ(CodePageToUtf8(c.bytes, c.code_page), c.text)
@@ -312,6 +314,9 @@ TEST(CodepageTest, CorpusFilesRoundTrip) {
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     SCOPED_TRACE(entry.path().filename().string());
     ExpectRoundTrips(bytes);
+    for (const int code_page : {1252, 932, 950, 949, 54936, 65001}) {
+      EXPECT_TRUE(IsEditorText(CodePageToUtf8(bytes, code_page))) << "code page " << code_page;
+    }
   }
 }
 

@@ -14,7 +14,8 @@ namespace ostrivel::testing {
 class ScratchDir {
  public:
   ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostrivel-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "ostrivel-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
     path_ = pattern;
   }

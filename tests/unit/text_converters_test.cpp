@@ -12,6 +12,15 @@
 #include "scratch_dir.h"
 
 namespace ostrivel {
+
+// Byte-exact output for failures: names are code page 936 bytes.
+static void PrintTo(const TextConverter& converter, std::ostream* out) {
+  *out << "{" << ::testing::PrintToString(converter.name) << ", "
+       << ::testing::PrintToString(converter.extensions) << ", "
+       << ::testing::PrintToString(converter.path) << ", "
+       << (converter.direction == ConverterDirection::Import ? "import" : "export") << "}";
+}
+
 namespace {
 
 using ::testing::ElementsAre;
@@ -22,8 +31,9 @@ constexpr ConverterDirection kImport = ConverterDirection::Import;
 constexpr ConverterDirection kExport = ConverterDirection::Export;
 
 // Code page 936 bytes of the names the program shows.
-const std::string kHtmlDocumentGbk = "HTML \xce\xc4\xb5\xb5";                       // HTML 文档
-const std::string kExcelSheetGbk = "Microsoft Excel \xb9\xa4\xd7\xf7\xb1\xed\xb8\xf1";  // ...工作表格
+const std::string kHtmlDocumentGbk = "HTML \xce\xc4\xb5\xb5";  // HTML 文档
+// Microsoft Excel 工作表格
+const std::string kExcelSheetGbk = "Microsoft Excel \xb9\xa4\xd7\xf7\xb1\xed\xb8\xf1";
 
 class TextConvertersTest : public ::testing::Test {
  protected:

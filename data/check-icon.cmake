@@ -1,0 +1,48 @@
+# Checks one icon file: a PNG of SIZE x SIZE pixels, indexed, with at most 16 palette colours.
+#   cmake -DICON=<file> -DSIZE=<pixels> -P check-icon.cmake
+file(READ "${ICON}" hex HEX)
+string(LENGTH "${hex}" hex_length)
+
+function(field offset bytes out)  # a big-endian number at a byte offset
+  math(EXPR start "${offset} * 2")
+  math(EXPR count "${bytes} * 2")
+  string(SUBSTRING "${hex}" ${start} ${count} digits)
+  math(EXPR value "0x${digits}")
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+
+string(SUBSTRING "${hex}" 0 16 signature)
+if(NOT signature STREQUAL "89504e470d0a1a0a")
+  message(FATAL_ERROR "${ICON}: not a PNG file")
+endif()
+field(16 4 width)
+field(20 4 height)
+field(25 1 colour_type)
+if(NOT width EQUAL SIZE OR NOT height EQUAL SIZE)
+  message(FATAL_ERROR "${ICON}: ${width}x${height} pixels, expected ${SIZE}x${SIZE}")
+endif()
+if(NOT colour_type EQUAL 3)
+  message(FATAL_ERROR "${ICON}: colour type ${colour_type}, expected 3 (indexed)")
+endif()
+
+# Walk the chunks up to the palette.
+set(offset 8)
+set(colours -1)
+while(offset LESS hex_length)
+  field(${offset} 4 chunk_length)
+  math(EXPR type_start "(${offset} + 4) * 2")
+  string(SUBSTRING "${hex}" ${type_start} 8 chunk_type)
+  if(chunk_type STREQUAL "504c5445")  # PLTE
+    math(EXPR colours "${chunk_length} / 3")
+    break()
+  endif()
+  math(EXPR offset "${offset} + 12 + ${chunk_length}")
+  math(EXPR bytes "${hex_length} / 2")
+  if(offset GREATER_EQUAL bytes)
+    break()
+  endif()
+endwhile()
+if(colours LESS 1 OR colours GREATER 16)
+  message(FATAL_ERROR "${ICON}: ${colours} palette colours, expected 1 to 16")
+endif()
+message(STATUS "${ICON}: ${width}x${height}, ${colours} colours")

@@ -1,0 +1,206 @@
+"""Drives the real Ostrivel binary on an X server of its own, as a person would: keys through
+xdotool, the window title, the files the program writes. Every wait has a generous bound and
+ends as soon as the awaited event happens; nothing sleeps a fixed time."""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+BINARY = os.environ.get("OSTRIVEL_BINARY", os.path.join(os.path.dirname(__file__), "../../build/ostrivel"))
+BOUND = float(os.environ.get("OSTRIVEL_E2E_BOUND", "90"))  # seconds for any one wait
+
+STARTER_SKELETON = (b"<html>\r\n\r\n<head>\r\n<title></title>\r\n</head>\r\n\r\n<body>\r\n\r\n"
+                    b"</body>\r\n\r\n</html>")
+SUFFIX = "  —— OstrivelV1.0"
+HELP_CAPTION = "Ostrivel说明" + SUFFIX
+
+
+def wait_for(condition, what, bound=BOUND):
+    """Polls `condition` until it gives a true value, which is returned."""
+    deadline = time.monotonic() + bound
+    delay = 0.01
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(delay)
+        delay = min(delay * 2, 0.2)
+
+
+class XServer:
+    """An Xvfb of its own (1024 x 768), optionally with a window manager."""
+
+    def __init__(self, width=1024, height=768, window_manager=False):
+        read_fd, write_fd = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = f":{number}"
+        self.wm = None
+        if window_manager:
+            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.run("xprop", "-root"), "the window manager")
+
+    def env(self, **extra):
+        env = dict(os.environ, DISPLAY=self.display)
+        env.update(extra)
+        return env
+
+    def run(self, *args, check=False):
+        result = subprocess.run(args, env=self.env(), capture_output=True, text=True)
+        if check and result.returncode != 0:
+            raise AssertionError(f"{args} failed: {result.stderr}")
+        return result.stdout
+
+    def close(self):
+        for process in (self.wm, self.process):
+            if process:
+                process.terminate()
+                process.wait(timeout=30)
+
+
+class Ostrivel:
+    """One run of the program, with a temporary directory and home of its own."""
+
+    def __init__(self, xserver, env=None):
+        self.x = xserver
+        self.root = tempfile.mkdtemp(prefix="ostrivel-e2e-")
+        self.tmpdir = os.path.join(self.root, "tmp")
+        self.home = os.path.join(self.root, "home")
+        os.makedirs(self.tmpdir)
+        os.makedirs(self.home)
+        run_env = xserver.env(TMPDIR=self.tmpdir, HOME=self.home,
+                              XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                              XDG_CONFIG_DIRS=os.path.join(self.root, "etc-xdg"),
+                              XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
+                              XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
+                              NO_AT_BRIDGE="1", GTK_A11Y="none", LANG="C.UTF-8")
+        run_env.update(env or {})
+        self.log = open(os.path.join(self.root, "ostrivel.log"), "w")
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([BINARY], env=run_env, stdin=subprocess.DEVNULL,
+                                        stdout=self.log, stderr=subprocess.STDOUT)
+        self.window = None
+
+    # --- the window ---------------------------------------------------------------------
+    def find_window(self, visible=True):
+        args = ["xdotool", "search"] + (["--onlyvisible"] if visible else []) + ["--pid", str(self.process.pid),
+                                                                               "--name", "Ostrivel"]
+        ids = self.x.run(*args).split()
+        return ids[-1] if ids else None
+
+    def wait_for_window(self):
+        self.window = wait_for(lambda: self.find_window(), "the main window")
+        return self.window
+
+    def title(self):
+        return self.x.run("xdotool", "getwindowname", self.window).rstrip("\n")
+
+    def wait_for_title(self, expected):
+        wait_for(lambda: self.title() == expected or self.exited(), f"the caption {expected!r}")
+        self.assert_running()
+        return expected
+
+    def geometry(self):
+        info = self.x.run("xwininfo", "-id", self.window)
+        values = {}
+        for line in info.splitlines():
+            line = line.strip()
+            for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                if line.startswith(key + ":"):
+                    values[key] = int(line.split(":")[1])
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"], values["Height"])
+
+    def focus(self):
+        self.x.run("xdotool", "windowfocus", "--sync", self.window)
+
+    def key(self, *keys):
+        self.focus()
+        self.x.run("xdotool", "key", "--clearmodifiers", "--delay", "30", *keys, check=True)
+
+    def type(self, text):
+        self.focus()
+        self.x.run("xdotool", "type", "--delay", "20", text, check=True)
+
+    def pixel(self, x, y):
+        """The colour at a point of the screen, as '#rrggbb'."""
+        shot = os.path.join(self.root, "pixel.png")
+        self.x.run("import", "-window", "root", "-crop", f"1x1+{x}+{y}", shot, check=True)
+        text = subprocess.run(["convert", shot, "-depth", "8", "txt:-"], capture_output=True, text=True).stdout
+        return re.search(r"#[0-9A-Fa-f]{6}\b", text.split("\n", 1)[1]).group(0).lower()
+
+    def screenshot(self, path):
+        self.x.run("import", "-window", "root", path, check=True)
+
+    # --- files --------------------------------------------------------------------------
+    def preview_files(self):
+        names = [n for n in os.listdir(self.tmpdir) if n.endswith(".tmp")]
+        return sorted((os.path.join(self.tmpdir, n) for n in names), key=os.path.getmtime)
+
+    def wait_for_preview_count(self, count):
+        return wait_for(lambda: len(self.preview_files()) >= count and self.preview_files(),
+                        f"{count} preview files")
+
+    # --- the process --------------------------------------------------------------------
+    def exited(self):
+        return self.process.poll() is not None
+
+    def assert_running(self):
+        if self.exited():
+            raise AssertionError(f"the program ended with {self.process.returncode}:\n{self.output()}")
+
+    def wait_for_exit(self):
+        wait_for(self.exited, "the program to end")
+        return self.process.returncode
+
+    def output(self):
+        self.log.flush()
+        with open(self.log.name, errors="replace") as log:
+            return log.read()
+
+    def close(self):
+        if not self.exited():
+            self.process.kill()
+            self.process.wait(timeout=30)
+        self.log.close()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class OstrivelTestCase(unittest.TestCase):
+    """Starts an X server per test class and a program per test."""
+    window_manager = False
+
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XServer(window_manager=cls.window_manager)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.x.close()
+
+    def start(self, **kwargs):
+        app = Ostrivel(self.x, **kwargs)
+        self.addCleanup(app.close)
+        app.wait_for_window()
+        return app
+
+    def start_and_wait_for_help_page(self, **kwargs):
+        app = self.start(**kwargs)
+        app.wait_for_title(HELP_CAPTION)
+        return app
+
+
+def main():
+    unittest.main(verbosity=2)
