@@ -94,8 +94,8 @@ void CheckTextRoundTrip(std::string_view text) {
 }
 
 void CheckOtherCodePages(std::string_view bytes) {
-  static constexpr std::array<int, 12> kCodePages{1252, 932, 950, 949, 874,   1251,
-                                                  10000, 437, 54936, 65001, 0, 12345};
+  static constexpr std::array<int, 12> kCodePages{1252,  932, 950,   949,   874, 1251,
+                                                  10000, 437, 54936, 65001, 0,   12345};
   if (bytes.empty()) return;
   const int code_page = kCodePages[static_cast<std::uint8_t>(bytes[0]) % kCodePages.size()];
   Require(IsEditorText(CodePageToUtf8(bytes.substr(1), code_page)));

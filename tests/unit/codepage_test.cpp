@@ -93,19 +93,21 @@ TEST(CodepageTest, CharactersHaveTheirCodePage936OrGb18030Bytes) {
       {"", ""},
       {"<p>a</p>", "<p>a</p>"},
       {"中文", "\xD6\xD0\xCE\xC4"},
-      {"——", "\xA1\xAA\xA1\xAA"},    // U+2014, the caption's em dashes
-      {"·", "\xA1\xA4"},             // U+00B7
-      {"€", "\x80"},                 // code page 936's euro sign, not GB18030's A2 E3
-      {"😀", "\x94\x39\xFC\x36"},    // U+1F600
-      {"한", "\x83\x36\x84\x33"},    // U+D55C, a Hangul syllable
-      {"©", "\x81\x30\x84\x38"},     // U+00A9
+      {"——", "\xA1\xAA\xA1\xAA"},  // U+2014, the caption's em dashes
+      {"·", "\xA1\xA4"},           // U+00B7
+      {"€", "\x80"},               // code page 936's euro sign, not GB18030's A2 E3
+      {"😀", "\x94\x39\xFC\x36"},   // U+1F600
+      {"한", "\x83\x36\x84\x33"},  // U+D55C, a Hangul syllable
+      {"©", "\x81\x30\x84\x38"},   // U+00A9
       {"\u00A0", "\x81\x30\x84\x32"},
       {"\uFFFF", "\x84\x31\xA4\x39"},  // the last BMP four-byte code
       {"\U00010000", "\x90\x30\x81\x30"},
       {"\U0010FFFF", "\xE3\x32\x9A\x35"},
       {"\uE000", "\xAA\xA1"},  // user-defined area, as Windows' code page 936 has it
       {"a\t\x7F", "a\t\x7F"},
-      {"中😀a한", "\xD6\xD0\x94\x39\xFC\x36" "a\x83\x36\x84\x33"},
+      {"中😀a한",
+       "\xD6\xD0\x94\x39\xFC\x36"
+       "a\x83\x36\x84\x33"},
   }};
   for (const CharacterCase& c : kCases) {
     EXPECT_EQ(Hex(Utf8ToCp936(c.text)), Hex(c.bytes)) << "encoding " << c.text;
@@ -119,12 +121,12 @@ TEST(CodepageTest, BytesThatAreNoCharacterDecodeToRawByteCharacters) {
     std::string text;
   };
   const RawCase kCases[] = {
-      {"A\xD6", "A" + Raw(0xD6)},                        // a lone lead byte at the end
-      {"\xFF", Raw(0xFF)},                               // never a character
-      {"\xA1\x7F", Raw(0xA1) + "\x7F"},                  // a lead byte before an invalid trail
-      {std::string("a\0b", 3), "a" + Raw(0x00) + "b"},   // the editor cannot hold NUL
-      {"\xE4\xB8\xAD", "\u6D93" + Raw(0xAD)},            // UTF-8 "中": a pair, then a stray byte
-      {"\x81\x30\x81", Raw(0x81) + "0" + Raw(0x81)},     // a cut-off four-byte code
+      {"A\xD6", "A" + Raw(0xD6)},                       // a lone lead byte at the end
+      {"\xFF", Raw(0xFF)},                              // never a character
+      {"\xA1\x7F", Raw(0xA1) + "\x7F"},                 // a lead byte before an invalid trail
+      {std::string("a\0b", 3), "a" + Raw(0x00) + "b"},  // the editor cannot hold NUL
+      {"\xE4\xB8\xAD", "\u6D93" + Raw(0xAD)},           // UTF-8 "中": a pair, then a stray byte
+      {"\x81\x30\x81", Raw(0x81) + "0" + Raw(0x81)},    // a cut-off four-byte code
       {"\xE3\x32\x9A\x36", Raw(0xE3) + "2" + Raw(0x9A) + "6"},  // beyond U+10FFFF
       {"\x84\x31\xA5\x30", Raw(0x84) + "1" + Raw(0xA5) + "0"},  // between BMP and U+10000
       // The four-byte code of a raw-byte character (U+10FE41): the byte stands for it instead.
@@ -240,18 +242,16 @@ TEST(CodepageTest, InvalidUtf8IsWrittenUnchanged) {
 
 TEST(CodepageTest, LineBreaksBecomeCrLfAndBack) {
   const CharacterCase kCases[] = {
-      {"a\nb", "a\r\nb"},          {"a\rb", "a\r\nb"},
-      {"a\r\nb", "a\r\nb"},        {"\n\n", "\r\n\r\n"},
-      {"\r\r\n\n", "\r\n\r\n\r\n"}, {"中\n", "\xD6\xD0\r\n"},
-      {"x\r", "x\r\n"},            {"no break", "no break"},
+      {"a\nb", "a\r\nb"},   {"a\rb", "a\r\nb"},           {"a\r\nb", "a\r\nb"},
+      {"\n\n", "\r\n\r\n"}, {"\r\r\n\n", "\r\n\r\n\r\n"}, {"中\n", "\xD6\xD0\r\n"},
+      {"x\r", "x\r\n"},     {"no break", "no break"},
   };
   for (const CharacterCase& c : kCases) {
     EXPECT_EQ(Hex(EditorTextToBytes(c.text)), Hex(c.bytes)) << "writing " << Hex(c.text);
   }
   const CharacterCase kReads[] = {
-      {"a\nb", "a\r\nb"},   {"a\nb", "a\rb"},     {"a\nb", "a\nb"},
-      {"\n\n\n", "\r\r\n\n"}, {"\n\n", "\n\r"},   {"中\n", "\xD6\xD0\r"},
-      {"\n", "\r\n"},        {"x", "x"},
+      {"a\nb", "a\r\nb"}, {"a\nb", "a\rb"},       {"a\nb", "a\nb"}, {"\n\n\n", "\r\r\n\n"},
+      {"\n\n", "\n\r"},   {"中\n", "\xD6\xD0\r"}, {"\n", "\r\n"},   {"x", "x"},
   };
   for (const CharacterCase& c : kReads) {
     EXPECT_EQ(Hex(BytesToEditorText(c.bytes)), Hex(c.text)) << "reading " << Hex(c.bytes);
@@ -290,11 +290,11 @@ TEST(CodepageTest, OtherCodePagesDecodeThroughTheSystemTables) {
       {932, "\x93\xFA\x96\x7B", "日本"},
       {932, "\x93\xFA\x93", "日" + Raw(0x93)},  // a lone lead byte at the end
       {936, "\xD6\xD0\x80", "中€"},
-      {0, "\xD6\xD0", "中"},             // the system code page
+      {0, "\xD6\xD0", "中"},  // the system code page
       {1251, "\xCF\xF0\xE8", "При"},
-      {10000, "\x8E", "é"},              // Mac Roman
+      {10000, "\x8E", "é"},  // Mac Roman
       {437, "\x82\xB0", "é░"},
-      {12345, "\xE9", "é"},              // unknown: taken as 1252
+      {12345, "\xE9", "é"},  // unknown: taken as 1252
       {1252, std::string("a\0b", 3), "a" + Raw(0x00) + "b"},
       {65001, "\xC3\xA9\xF4\x90\x80\x80\xED\xA0\x80",  // above U+10FFFF, a surrogate
        "é" + Raw(0xF4) + Raw(0x90) + Raw(0x80) + Raw(0x80) + Raw(0xED) + Raw(0xA0) + Raw(0x80)},
