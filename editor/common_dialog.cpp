@@ -64,9 +64,12 @@ void Warn(Gtk::Window& owner, const Glib::ustring& text) {
 
 bool AskOverwrite(Gtk::Window& owner, const std::string& path) {
   Gtk::MessageDialog box(owner, "“" + DisplayPath(BaseName(path)) + "”已经存在。\n要替换它吗？", false,
-                         Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
+                         Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_NONE, true);
   box.set_title("确认另存为");
-  return box.run() == Gtk::RESPONSE_YES;
+  box.add_button("取消(_C)", Gtk::RESPONSE_CANCEL);
+  box.add_button("替换(_R)", Gtk::RESPONSE_ACCEPT);
+  box.set_default_response(Gtk::RESPONSE_CANCEL);  // Return alone never replaces a file
+  return box.run() == Gtk::RESPONSE_ACCEPT;
 }
 
 }  // namespace
@@ -111,6 +114,7 @@ std::optional<FileDialogAnswer> RunToolkitFileDialog(const FileDialogRequest& re
   Gtk::FileChooserDialog dialog(Utf8(request.title), saving ? Gtk::FILE_CHOOSER_ACTION_SAVE : Gtk::FILE_CHOOSER_ACTION_OPEN);
   if (parent) dialog.set_transient_for(*parent);
   dialog.set_modal(true);
+  dialog.set_default_size(760, 520);
   dialog.set_local_only(true);
   dialog.set_do_overwrite_confirmation(false);  // asked below, about the completed name
   dialog.add_button("取消(_C)", Gtk::RESPONSE_CANCEL);

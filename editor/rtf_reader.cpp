@@ -16,7 +16,6 @@ namespace {
 // Limits that keep hostile input from costing time or memory out of proportion to its size.
 constexpr std::size_t kMaxStoredGroupDepth = 1024;  // deeper groups are only counted
 constexpr std::size_t kMaxControlWordLength = 32;   // longer words are read, then ignored
-constexpr std::size_t kMaxFontNameBytes = 96;       // face names are at most 31 characters
 constexpr int kDefaultFontSize = 24;                // half points
 constexpr int kMaxFontSize = 3276;                  // 1638 pt, the largest a word processor sets
 
@@ -187,12 +186,12 @@ class FontTable {
   }
 
   void AppendNameByte(char byte) {
-    if (OpenEntry() != nullptr && PendingSize() < kMaxFontNameBytes) name_bytes_ += byte;
+    if (OpenEntry() != nullptr && PendingSize() < kRtfMaxFontNameBytes) name_bytes_ += byte;
   }
 
   void AppendNameChar(char32_t c, int document_code_page) {
     FontEntry* font = OpenEntry();
-    if (font == nullptr || PendingSize() >= kMaxFontNameBytes) return;
+    if (font == nullptr || PendingSize() >= kRtfMaxFontNameBytes) return;
     DecodeNameBytes(*font, document_code_page);
     AppendUtf8(name_utf8_, c);
   }
@@ -226,7 +225,7 @@ class FontTable {
     const auto first = name.find_first_not_of(" \t");
     if (first == std::string_view::npos) return {};
     name = name.substr(first, name.find_last_not_of(" \t") - first + 1);
-    if (name.size() > kMaxFontNameBytes) name = CutAtCharBoundary(name, kMaxFontNameBytes);
+    if (name.size() > kRtfMaxFontNameBytes) name = CutAtCharBoundary(name, kRtfMaxFontNameBytes);
     return std::string(name);
   }
 
@@ -763,8 +762,9 @@ class RtfReader {
   // \uN: a surrogate pair comes as two \u words; a lone half becomes U+FFFD.
   void OnUnicode(std::optional<int> param) {
     if (ConsumeFallback()) return;
-    const char32_t c = UnicodeValue(param.value_or(0));
     skip_remaining_ = state_.unicode_skip;
+    if (!InVisibleText() && state_.destination != Destination::kFontTable) return;
+    const char32_t c = UnicodeValue(param.value_or(0));
     if (IsLowSurrogate(c) && high_surrogate_) {
       const char32_t high = *std::exchange(high_surrogate_, std::nullopt);
       RouteCharacter(0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));

@@ -3,6 +3,7 @@
 // its size; the reader keeps what it could read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace ostrivel {
+
+// Face names longer than this many UTF-8 bytes are cut at a character boundary.
+inline constexpr std::size_t kRtfMaxFontNameBytes = 96;
 
 // Character formatting of a run. Colours are packed red | green << 8 | blue << 16.
 struct RtfCharFormat {

@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(IsValidUtf8(run.text), "run text is not valid UTF-8");
     Require(run.text.find('\0') == std::string_view::npos, "NUL in text");
     Require(run.text.find('\r') == std::string_view::npos, "CR in text");
-    Require(run.format.font_family.size() <= 96, "font name longer than its cap");
+    Require(run.format.font_family.size() <= ostrivel::kRtfMaxFontNameBytes,
+            "font name longer than its cap");
     total += run.text.size();
   }
   Require(total <= kMaxOutputPerInputByte * size, "output out of proportion to the input");

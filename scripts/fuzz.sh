@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang into build-fuzz/ and runs each for a while on its corpus
-# in fuzz/corpus/<name> (new inputs are written there), then minimises that corpus so the
-# kept one stays small. Fails if a fuzzer finds a crash, a hang or a memory blow-up.
+# in fuzz/corpus/ (rtf/ for the RTF reader; new inputs are written there), then minimises
+# that corpus so the kept one stays small. Fails if a fuzzer finds a crash, a hang or a
+# memory blow-up.
 #
-#   scripts/fuzz.sh [seconds per fuzzer, default 600]
+#   scripts/fuzz.sh [seconds per fuzzer, default 600] [fuzzer names, default: all]
+#   e.g. scripts/fuzz.sh 60 rtf_reader
 set -euo pipefail
 
 seconds=${1:-600}
+shift || true
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 # Real documents from word processors: extra seeds for the RTF reader, never written to.
 shared_rtf="$root/../shared/corpus/rtf"
 fuzzers=(rtf_reader codepage)
+declare -A corpus_dirs=([rtf_reader]=rtf [codepage]=codepage)
+if [[ $# -gt 0 ]]; then fuzzers=("$@"); fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
@@ -35,7 +40,7 @@ export ASAN_OPTIONS=abort_on_error=1
 failed=()
 for target in "${targets[@]}"; do
   name=${target%_fuzzer}
-  corpus="$root/fuzz/corpus/$name"
+  corpus="$root/fuzz/corpus/${corpus_dirs[$name]:-$name}"
   artifacts="$build/artifacts/$name"
   mkdir -p "$corpus" "$artifacts"
   seeds=()
@@ -50,9 +55,9 @@ for target in "${targets[@]}"; do
     continue
   fi
 
-  # Keep only the inputs that add coverage.
+  # Keep only the inputs that reach new code; counting hits as well would keep thousands.
   merged=$(mktemp -d "$build/merged-$name.XXXXXX")
-  "$build/fuzz/$target" -merge=1 -max_len=4096 -timeout=10 "$merged" "$corpus"
+  "$build/fuzz/$target" -merge=1 -use_counters=0 -max_len=4096 -timeout=10 "$merged" "$corpus"
   find "$corpus" -maxdepth 1 -type f -delete
   find "$merged" -maxdepth 1 -type f -exec mv -t "$corpus" {} +
   rmdir "$merged"

@@ -7,7 +7,7 @@ packages=(
   libgtkmm-3.0-dev libgtksourceview-4-dev libwebkit2gtk-4.1-dev
   googletest libgtest-dev libgmock-dev
   fonts-noto-cjk
-  xvfb xdotool x11-utils openbox imagemagick
+  xvfb xdotool xclip x11-utils openbox imagemagick
   python3
   desktop-file-utils appstream dpkg-dev
 )

@@ -54,7 +54,8 @@ class XServer:
             wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.run("xprop", "-root"), "the window manager")
 
     def env(self, **extra):
-        env = dict(os.environ, DISPLAY=self.display)
+        # A UTF-8 locale, so that xdotool matches and prints Chinese window names as they are.
+        env = dict(os.environ, DISPLAY=self.display, LANG="C.UTF-8", LC_ALL="C.UTF-8")
         env.update(extra)
         return env
 
@@ -86,13 +87,14 @@ class Ostrivel:
                               XDG_CONFIG_DIRS=os.path.join(self.root, "etc-xdg"),
                               XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
                               XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
-                              NO_AT_BRIDGE="1", GTK_A11Y="none", LANG="C.UTF-8")
+                              NO_AT_BRIDGE="1", GTK_A11Y="none", GSETTINGS_BACKEND="memory")
         run_env.update(env or {})
         self.log = open(os.path.join(self.root, "ostrivel.log"), "w")
         self.started = time.monotonic()
         self.process = subprocess.Popen([BINARY], env=run_env, stdin=subprocess.DEVNULL,
                                         stdout=self.log, stderr=subprocess.STDOUT)
         self.window = None
+        self.clipboard_owners = []
 
     # --- the window ---------------------------------------------------------------------
     def find_window(self, visible=True):
@@ -109,7 +111,10 @@ class Ostrivel:
         return self.x.run("xdotool", "getwindowname", self.window).rstrip("\n")
 
     def wait_for_title(self, expected):
-        wait_for(lambda: self.title() == expected or self.exited(), f"the caption {expected!r}")
+        try:
+            wait_for(lambda: self.title() == expected or self.exited(), f"the caption {expected!r}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; the caption is {self.title()!r}") from None
         self.assert_running()
         return expected
 
@@ -123,6 +128,45 @@ class Ostrivel:
                     values[key] = int(line.split(":")[1])
         return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"], values["Height"])
 
+    def find_dialog(self, title):
+        # Only real windows of the program: its pop-ups (a name completion list) have no class.
+        ids = self.x.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                         "--classname", "ostrivel", "--name", title).split()
+        ids = [i for i in ids if i != self.window]
+        return ids[-1] if ids else None
+
+    def wait_for_dialog(self, title):
+        return wait_for(lambda: self.find_dialog(title) or self.exited(), f"the dialog {title!r}")
+
+    def wait_for_dialog_gone(self, title):
+        wait_for(lambda: not self.find_dialog(title), f"the dialog {title!r} to close")
+
+    def confirm_dialog(self, window, title, key="Return", until=()):
+        """Presses the key in the dialog until it closes or a dialog titled in `until` opens: a
+        file dialog may still be completing a typed name when the first press comes, and then
+        only takes the completion."""
+        deadline = time.monotonic() + BOUND
+
+        def settled():
+            return self.find_dialog(title) != window or any(self.find_dialog(t) for t in until)
+
+        while not settled():
+            if time.monotonic() > deadline:
+                raise AssertionError(f"the dialog {title!r} did not close")
+            self.key_to(window, key)
+            try:
+                wait_for(settled, "", bound=3)
+            except AssertionError:
+                pass
+
+    def key_to(self, window, *keys):
+        self.x.run("xdotool", "windowfocus", "--sync", window)
+        self.x.run("xdotool", "key", "--clearmodifiers", "--delay", "30", *keys, check=True)
+
+    def type_to(self, window, text):
+        self.x.run("xdotool", "windowfocus", "--sync", window)
+        self.x.run("xdotool", "type", "--delay", "20", text, check=True)
+
     def focus(self):
         self.x.run("xdotool", "windowfocus", "--sync", self.window)
 
@@ -133,6 +177,18 @@ class Ostrivel:
     def type(self, text):
         self.focus()
         self.x.run("xdotool", "type", "--delay", "20", text, check=True)
+
+    def paste(self, text):
+        """Puts text on the clipboard and pastes it with Ctrl+V, as a person pastes text that
+        the keyboard cannot type."""
+        # -quiet keeps xclip in the foreground, serving the clipboard until it is ended.
+        clip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], env=self.x.env(),
+                                stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.clipboard_owners.append(clip)
+        clip.stdin.write(text.encode("utf-8"))
+        clip.stdin.close()
+        wait_for(lambda: self.x.run("xclip", "-selection", "clipboard", "-o") == text, "the clipboard")
+        self.key("ctrl+v")
 
     def pixel(self, x, y):
         """The colour at a point of the screen, as '#rrggbb'."""
@@ -171,6 +227,9 @@ class Ostrivel:
             return log.read()
 
     def close(self):
+        for clip in self.clipboard_owners:
+            clip.kill()
+            clip.wait(timeout=30)
         if not self.exited():
             self.process.kill()
             self.process.wait(timeout=30)

@@ -44,9 +44,9 @@ class PreviewTest(OstrivelTestCase):
     def test_f7_writes_the_editors_exact_bytes_to_a_new_file_each_time(self):
         app = self.start_and_wait_for_help_page()
         app.key("ctrl+a", "Delete")
-        app.type("<title>中文😀</title>")
+        app.paste("<title>中文😀</title>")
         app.key("Return")
-        app.type("한 글")
+        app.paste("한 글")
         expected = "<title>中文".encode("gbk") + "😀".encode("gb18030") + b"</title>\r\n" + "한 글".encode("gb18030")
         for presses in (2, 3):
             app.key("F7")

@@ -150,6 +150,8 @@ TEST(RtfReaderText, UnicodeEscapesSkipTheirFallback) {
       {"surrogate pair", R"({\rtf1\u-10179?\u-8704?})", "\U0001F600"},
       {"lone high surrogate", R"({\rtf1\u-10179?x})", "\uFFFDx"},
       {"lone low surrogate", R"({\rtf1\u-8704?x})", "\uFFFDx"},
+      {"surrogate halves in skipped text leave no trace",
+       R"({\rtf1{\*\x\u-10179?}a{\v\u-10179?}b})", "ab"},
       {"out of range", R"({\rtf1\u-999999999 ?x\u70000 ?y})", "\uFFFDx\uFFFDy"},
       {"control characters are not text", R"({\rtf1\uc0 a\u0 b\u13 c\u9 d})", "abc\td"},
   });
@@ -368,7 +370,9 @@ TEST(RtfReaderCorpus, SharedDocumentsGiveTheirWords) {
        {"\u201Chi\u201D", "\u2018hi\u2019", "\u03B1\u00E4\U0001D43B", "\uFFFDunpaired"},
        {"?"}},
       {"pandoc-table_error_codes.rtf", {"PandocAppError", "\tPandocParseError"}, {}},
-      {"pandoc-list_multiparagraph.rtf", {"\u2022", "First item, paragraph two.", "Second item."}, {}},
+      {"pandoc-list_multiparagraph.rtf",
+       {"\u2022", "First item, paragraph two.", "Second item."},
+       {}},
       {"pandoc-image.rtf", {}, {"ffd8"}},
       {"libreoffice-cp950listleveltext3.rtf", {"\u7532\u3001", "Test"}, {}},
       {"libreoffice-fdo48356.rtf", {"Ma\u010Dek"}, {}},
@@ -435,9 +439,34 @@ TEST(RtfReaderHostile, DeepNestingIsReadWithoutStoringEveryLevel) {
   EXPECT_EQ(document.runs[1].text, "flat");
 }
 
+std::string Repeated(std::string_view piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+std::string EveryByteValue(int length) {
+  std::string out;
+  for (int i = 0; i < length; ++i) out += static_cast<char>(i % 256);
+  return out;
+}
+
+std::string EveryByteEscaped() {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "{\\rtf1 ";
+  for (int i = 0; i < 256; ++i) out += {'\\', '\'', kHex[i / 16], kHex[i % 16]};
+  return out;
+}
+
+std::string ManyLongFontNames(int count) {
+  std::string out = "{\\fonttbl";
+  for (int i = 0; i < count; ++i) {
+    out += "\\f" + std::to_string(i) + " F" + std::string(200, 'n') + ";";
+  }
+  return out + "}\\f7 x\\f8 y";
+}
+
 TEST(RtfReaderHostile, BrokenInputKeepsEveryPromise) {
-  std::string every_byte;
-  for (int i = 0; i < 4096; ++i) every_byte += static_cast<char>(i % 256);
   const std::vector<std::pair<const char*, std::string>> cases = {
       {"unbalanced", "}}}{\\rtf1 a}}}b{{{\\i c"},
       {"giant control word", "{\\rtf1\\" + std::string(1'000'000, 'x') + "99999 text}"},
@@ -446,26 +475,13 @@ TEST(RtfReaderHostile, BrokenInputKeepsEveryPromise) {
       {"\\u at the extremes", "\\u-2147483648 \\u2147483647 \\u-2147483649 "},
       {"colour and font extremes",
        "{\\colortbl\\red-2147483648;}\\cf2147483647 a\\f-2147483648 b\\highlight-1 c"},
-      {"every byte value", every_byte},
-      {"escaped high bytes", [] {
-         std::string s = "{\\rtf1 ";
-         for (int i = 0; i < 256; ++i) s += "\\'" + std::string(1, "0123456789abcdef"[i / 16]) +
-                                            "0123456789abcdef"[i % 16];
-         return s;
-       }()},
-      {"raw bytes that decode to raw-byte characters", std::string(100'000, '\x81')},
+      {"every byte value", EveryByteValue(4096)},
+      {"every byte escaped", EveryByteEscaped()},
+      {"bytes that decode to raw-byte characters", std::string(100'000, '\x81')},
       {"truncated in a font name", "{\\rtf1{\\fonttbl{\\f0\\fcharset134 \\'cb"},
       {"truncated \\u", "{\\rtf1 \\u-"},
-      {"many fonts", [] {
-         std::string s = "{\\fonttbl";
-         for (int i = 0; i < 20000; ++i) s += "\\f" + std::to_string(i) + " F" + std::string(200, 'n') + ";";
-         return s + "}\\f7 x\\f8 y";
-       }()},
-      {"alternating formats", [] {
-         std::string s;
-         for (int i = 0; i < 100'000; ++i) s += "\\b a\\b0 b";
-         return s;
-       }()},
+      {"many long font names", ManyLongFontNames(5000)},
+      {"alternating formats", Repeated("\\b a\\b0 b", 100'000)},
   };
   for (const auto& [what, input] : cases) ExpectSound(input, what);
 }
@@ -474,7 +490,7 @@ TEST(RtfReaderHostile, LongFontNamesAreCut) {
   const RtfDocument document =
       ReadRtf("{\\fonttbl{\\f0 " + std::string(10'000, 'n') + ";}}\\f0 x");
   ASSERT_EQ(document.runs.size(), 1u);
-  EXPECT_LE(document.runs[0].format.font_family.size(), 96u);
+  EXPECT_LE(document.runs[0].format.font_family.size(), kRtfMaxFontNameBytes);
   EXPECT_FALSE(document.runs[0].format.font_family.empty());
 }
 
