@@ -36,8 +36,8 @@ BOUND = 300.0  # seconds for any one wait; megabyte pages take a while on a load
 SIZES = {"1K": 1 << 10, "1M": 1 << 20, "10M": 10 << 20}
 
 
-def wait_for(condition, what, bound=BOUND):
-    return harness.wait_for(condition, what, bound)
+def wait_for(condition, what, bound=None):
+    return harness.wait_for(condition, what, BOUND if bound is None else bound)
 
 
 # --- documents ----------------------------------------------------------------------------
@@ -230,7 +230,7 @@ class Run:
         self.watch = None
 
     def find_window(self):
-        ids = self.x.run("xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid),
+        ids = self.x.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
                          "--name", "Ostrivel").split()
         return ids[-1] if ids else None
 
@@ -365,14 +365,16 @@ class Bench:
 
     # --- preview ---------------------------------------------------------------------------
     def open_in_editor(self, run, path):
+        def visible_dialogs():
+            ids = run.x.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(run.process.pid),
+                            "--name", OPEN_TITLE).split()
+            return ids
         run.press("ctrl+o")
-        dialog = wait_for(lambda: (run.x.run("xdotool", "search", "--onlyvisible", "--pid", str(run.process.pid),
-                                             "--name", OPEN_TITLE).split() or [None])[-1], "the open dialog")
+        dialog = wait_for(lambda: (visible_dialogs() or [None])[-1], "the open dialog")
         run.x.run("xdotool", "windowfocus", "--sync", dialog, check=True)
-        run.x.run("xdotool", "type", "--delay", "10", path, check=True)
+        run.x.run("xdotool", "type", "--delay", "20", path, check=True)
         run.press("Return", window=dialog)
-        wait_for(lambda: not run.x.run("xdotool", "search", "--onlyvisible", "--pid", str(run.process.pid),
-                                       "--name", OPEN_TITLE).strip(), "the open dialog to close")
+        wait_for(lambda: dialog not in visible_dialogs(), "the open dialog to close")
 
     def queue_in_baseline(self, run, path):
         run.process.stdin.write(path.encode() + b"\n")

@@ -130,9 +130,11 @@ class Ostrivel:
 
     def find_dialog(self, title):
         # Only real windows of the program: its pop-ups (a name completion list) have no class.
-        ids = self.x.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
-                         "--classname", "ostrivel", "--name", title).split()
-        ids = [i for i in ids if i != self.window]
+        # xdotool's name patterns do not match Chinese reliably: compare the names here.
+        ids = self.x.run("xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid), "--name", "").split()
+        ids = [i for i in ids if i != self.window
+               and self.x.run("xdotool", "getwindowname", i).rstrip("\n") == title
+               and '"ostrivel"' in self.x.run("xprop", "-id", i, "WM_CLASS")]
         return ids[-1] if ids else None
 
     def wait_for_dialog(self, title):

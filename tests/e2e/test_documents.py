@@ -37,7 +37,8 @@ class DocumentTest(OstrivelTestCase):
     def open_document(self, app, path):
         app.key("ctrl+o")
         dialog = app.wait_for_dialog(OPEN_TITLE)
-        app.type_to(dialog, path)  # "/" opens the location field with what is typed
+        app.key_to(dialog, "ctrl+l")  # the location field, with its text selected
+        app.type_to(dialog, path)
         app.confirm_dialog(dialog, OPEN_TITLE)
 
     def preview_bytes(self, app, title):
