@@ -172,7 +172,14 @@ bool MainWindow::on_window_state_event(GdkEventWindowState* event) {
   const bool result = Gtk::Window::on_window_state_event(event);
   if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
     iconified_ = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    // Panes without area are hidden, which takes the focus from them: remember where it was.
+    if (iconified_) {
+      Gtk::Widget* focus = get_focus();
+      const bool in_pane = IsInside(focus, editor_->widget()) || IsInside(focus, browser_->widget());
+      focus_before_iconify_ = in_pane ? focus : nullptr;
+    }
     RaiseSizeChanged();
+    if (!iconified_ && focus_before_iconify_ && !get_focus()) focus_before_iconify_->grab_focus();
   }
   return result;
 }

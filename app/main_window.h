@@ -109,6 +109,7 @@ class MainWindow : public Gtk::Window, private PaneLayoutHost {
   CommonDialog save_dialog_ = CommonDialog::SaveSourceDialog();
   std::string caption_;
   bool iconified_ = false;
+  Gtk::Widget* focus_before_iconify_ = nullptr;  // a pane's widget; the panes live as long as the window
   bool frame_matched_ = false;
   int last_x_ = 0, last_y_ = 0;
   sigc::signal<void()> layout_done_;

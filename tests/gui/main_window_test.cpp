@@ -74,6 +74,29 @@ TEST_F(MainWindowTest, PanesSplitTheClientAreaAfterEveryResize) {
   }
 }
 
+void SendWindowState(Gtk::Window& window, GdkWindowState state) {
+  GdkEvent* event = gdk_event_new(GDK_WINDOW_STATE);
+  event->window_state.window = GDK_WINDOW(g_object_ref(window.get_window()->gobj()));
+  event->window_state.changed_mask = GDK_WINDOW_STATE_ICONIFIED;
+  event->window_state.new_window_state = state;
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+}
+
+TEST_F(MainWindowTest, PanesShrinkToNothingWhileIconifiedAndComeBackAfterwards) {
+  const Rect editor = window->PaneRect(PaneLayoutHost::Pane::Editor);
+  ASSERT_GT(editor.width, 0);
+  window->editor().view().grab_focus();
+  SendWindowState(*window, GDK_WINDOW_STATE_ICONIFIED);
+  EXPECT_EQ(window->ClientWidth(), 0);
+  EXPECT_EQ(window->PaneRect(PaneLayoutHost::Pane::Editor), (Rect{0, 0, 0, 0}));
+  EXPECT_EQ(window->PaneRect(PaneLayoutHost::Pane::Browser), (Rect{0, 0, 0, 0}));
+  SendWindowState(*window, GdkWindowState(0));
+  EXPECT_EQ(window->PaneRect(PaneLayoutHost::Pane::Editor), editor);
+  EXPECT_TRUE(window->editor().widget().get_child_visible());
+  EXPECT_EQ(window->get_focus(), &window->editor().view());  // the pane that had the focus has it again
+}
+
 TEST_F(MainWindowTest, F7PreviewsTheEditorTextInANewFileFromEitherPane) {
   const auto before = PreviewFiles().size();
   window->editor().ReplaceWithPlainText("<title>one</title>");
@@ -83,13 +106,13 @@ TEST_F(MainWindowTest, F7PreviewsTheEditorTextInANewFileFromEitherPane) {
 
   // Tab moves to the browser pane; F7 still previews, and the key reaches no pane.
   SendKey(*window, GDK_KEY_Tab);
-  EXPECT_TRUE(window->browser().widget().has_focus());
+  EXPECT_EQ(window->get_focus(), &window->browser().widget());
   window->editor().ReplaceWithPlainText("<title>two</title>");
   SendKey(*window, GDK_KEY_F7);
   ASSERT_TRUE(RunUntil([&] { return CaptionIs(CaptionForTitle("two")); }));
   EXPECT_EQ(PreviewFiles().size(), before + 2);
   SendKey(*window, GDK_KEY_ISO_Left_Tab, GDK_SHIFT_MASK);
-  EXPECT_TRUE(window->editor().view().has_focus());
+  EXPECT_EQ(window->get_focus(), &window->editor().view());
   EXPECT_EQ(window->editor().Content(), "<title>two</title>");  // Tab inserted nothing
 }
 
