@@ -113,8 +113,10 @@ std::optional<FileDialogAnswer> RunToolkitFileDialog(const FileDialogRequest& re
   const bool saving = request.kind == DialogKind::Save;
   Gtk::FileChooserDialog dialog(Utf8(request.title), saving ? Gtk::FILE_CHOOSER_ACTION_SAVE : Gtk::FILE_CHOOSER_ACTION_OPEN);
   if (parent) dialog.set_transient_for(*parent);
+  dialog.set_position(Gtk::WIN_POS_CENTER_ON_PARENT);
   dialog.set_modal(true);
-  dialog.set_default_size(760, 520);
+  // The chooser would size itself from remembered settings, or larger than a small screen.
+  dialog.signal_map().connect([&dialog] { dialog.resize(760, 520); }, /*after=*/true);
   dialog.set_local_only(true);
   dialog.set_do_overwrite_confirmation(false);  // asked below, about the completed name
   dialog.add_button("取消(_C)", Gtk::RESPONSE_CANCEL);
