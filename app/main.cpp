@@ -15,6 +15,7 @@ int main() {
   try {
     window = MainWindow::Build();
   } catch (const BuildError& error) {
+    // The reasons are UTF-8 texts of the program; the box takes code page 936 text.
     FatalError(codepage::Utf8ToCp936(std::string("加载启动窗口失败：") + error.what()));
   }
   SetShellResourceRelease([&window] { window.reset(); });

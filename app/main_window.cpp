@@ -105,7 +105,7 @@ void MainWindow::BuildWindow() {
 
   editor_ = parts_.make_editor();
   browser_ = parts_.make_browser();
-  if (!editor_ || !browser_) throw BuildError("a control cannot be created");
+  if (!editor_ || !browser_) throw BuildError("无法创建窗口的控件");
   client_.AddPane(editor_->widget(), kEditorStoredRect);
   client_.AddPane(browser_->widget(), kBrowserStoredRect);
   client_.SetSizeReport([this] { RaiseSizeChanged(); });

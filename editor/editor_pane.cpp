@@ -64,12 +64,12 @@ class ModifiedFlagKeeper {
 
 EditorPane::EditorPane(EditorSettings settings) : settings_(std::move(settings)) {
   GtkSourceBuffer* source_buffer = gtk_source_buffer_new(nullptr);
-  if (!source_buffer) throw std::runtime_error("the edit buffer cannot be created");
+  if (!source_buffer) throw std::runtime_error("无法创建编辑框的文本缓冲区");
   gtk_source_buffer_set_highlight_syntax(source_buffer, FALSE);
   gtk_source_buffer_set_highlight_matching_brackets(source_buffer, FALSE);
   buffer_ = Glib::wrap(GTK_TEXT_BUFFER(source_buffer));  // takes the reference
   GtkWidget* source_view = gtk_source_view_new_with_buffer(source_buffer);
-  if (!source_view) throw std::runtime_error("the edit control cannot be created");
+  if (!source_view) throw std::runtime_error("无法创建编辑框");
   view_ = Gtk::manage(Glib::wrap(GTK_TEXT_VIEW(source_view)));
   view_->set_name("editor");
   scroller_.add(*view_);

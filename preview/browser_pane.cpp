@@ -114,7 +114,7 @@ std::string FileUriForPath(const std::string& path) {
 BrowserPane::BrowserPane(const BrowserSettings& settings) : settings_(settings) {
   settings_.font_size = std::clamp(settings_.font_size, 0, 4);
   GtkWidget* made = webkit_web_view_new_with_context(PreviewContext());
-  if (!made) throw std::runtime_error("the browser engine cannot be created");
+  if (!made) throw std::runtime_error("无法创建浏览器引擎");
   view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(made));  // the pane holds the engine's widget
   widget_ = Glib::wrap(made);  // a wrapper that lives as long as the widget
 
