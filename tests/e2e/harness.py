@@ -39,7 +39,11 @@ class XServer:
     def __init__(self, width=1024, height=768, window_manager=False):
         read_fd, write_fd = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
+            # -noreset: by default the server resets whenever its last client leaves (a program
+            # closed between tests, each xdotool run), and a program starting meanwhile cannot
+            # open the display.
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:
@@ -49,9 +53,17 @@ class XServer:
         self.display = f":{number}"
         self.wm = None
         if window_manager:
+            self.start_window_manager()
+
+    def start_window_manager(self):
+        for _ in range(3):  # a window manager that gave up at start is started again
             self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.run("xprop", "-root"), "the window manager")
+            wait_for(lambda: self.wm.poll() is not None or "_NET_SUPPORTING_WM_CHECK" in self.run("xprop", "-root"),
+                     "the window manager")
+            if self.wm.poll() is None:
+                return
+        raise RuntimeError("the window manager does not start")
 
     def env(self, **extra):
         # A UTF-8 locale, so that xdotool matches and prints Chinese window names as they are.
@@ -104,7 +116,9 @@ class Ostrivel:
         return ids[-1] if ids else None
 
     def wait_for_window(self):
-        self.window = wait_for(lambda: self.find_window(), "the main window")
+        # A program that ended at start (no display, say) is reported at once, with its output.
+        self.window = wait_for(lambda: self.find_window() or self.exited(), "the main window")
+        self.assert_running()
         return self.window
 
     def title(self):
