@@ -1,6 +1,7 @@
 #include "preview/browser_pane.h"
 
 #include <gio/gio.h>
+#include <glibmm/main.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -17,6 +18,12 @@ namespace {
 constexpr const char* kPreviewScheme = "ostrivel-file";
 
 constexpr double kTextZoom[] = {0.75, 0.875, 1.0, 1.25, 1.5};
+
+// A web process that is up answers a new navigation within milliseconds, even on a busy
+// machine. One that has not started it after this long is stuck in a page's script; the
+// engine's own check would only notice after several seconds, and the user was promised the
+// next preview within five.
+constexpr unsigned kNavigationStartBoundMs = 1000;
 
 template <typename T>
 struct GObjectUnref {
@@ -133,17 +140,8 @@ BrowserPane::BrowserPane(const BrowserSettings& settings) : settings_(settings) 
   g_signal_connect(view_, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
   g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
   g_signal_connect(view_, "notify::is-web-process-responsive", G_CALLBACK(OnResponsiveNotify), this);
-  g_signal_connect(view_, "web-process-terminated",
-                   G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, BrowserPane* self) {
-                     // The engine's process is gone (ended by us or from outside): show the last
-                     // page again in a new one.
-                     // A page that takes every new process down is not loaded again and again.
-                     if (!self->pending_path_.empty() && !self->reloaded_after_termination_) {
-                       self->Navigate(self->pending_path_);
-                       self->reloaded_after_termination_ = true;
-                     }
-                   }),
-                   this);
+  g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
 
   ApplyFontSize();
   widget_->show();
@@ -151,6 +149,7 @@ BrowserPane::BrowserPane(const BrowserSettings& settings) : settings_(settings) 
 }
 
 BrowserPane::~BrowserPane() {
+  start_watch_.disconnect();
   g_signal_handlers_disconnect_by_data(view_, this);
   if (GtkWidget* parent = gtk_widget_get_parent(GTK_WIDGET(view_))) gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(view_));
   gtk_widget_destroy(GTK_WIDGET(view_));
@@ -162,6 +161,39 @@ void BrowserPane::Navigate(const std::string& path) {
   reloaded_after_termination_ = false;
   const std::string uri = PreviewUriForPath(path);
   webkit_web_view_load_uri(view_, uri.c_str());
+  WatchNavigationStart();
+}
+
+void BrowserPane::WatchNavigationStart() {
+  start_watch_.disconnect();
+  // A process that is only being started may take its time. (One holding a dialog of the
+  // engine's for the user is no exception: the engine itself ends it a little later, as it does
+  // not answer either.)
+  if (!engine_answered_) return;
+  start_watch_ = Glib::signal_timeout().connect(
+      [this] {
+        RecoverUnresponsiveEngine();
+        return false;
+      },
+      kNavigationStartBoundMs);
+}
+
+void BrowserPane::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, BrowserPane* self) {
+  self->engine_answered_ = true;
+  // Only a start can be the navigation just asked for; the end of the page before it may be
+  // reported while the new one still waits.
+  if (event == WEBKIT_LOAD_STARTED) self->start_watch_.disconnect();
+}
+
+void BrowserPane::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, BrowserPane* self) {
+  self->start_watch_.disconnect();
+  self->engine_answered_ = false;
+  // The engine's process is gone (ended by us or from outside): show the last page again in a
+  // new one. A page that takes every new process down is not loaded again and again.
+  if (!self->pending_path_.empty() && !self->reloaded_after_termination_) {
+    self->Navigate(self->pending_path_);
+    self->reloaded_after_termination_ = true;
+  }
 }
 
 void BrowserPane::SetSilent(bool silent) { settings_.silent = silent; }
@@ -267,6 +299,9 @@ void BrowserPane::OnResponsiveNotify(WebKitWebView* view, GParamSpec*, BrowserPa
   if (!webkit_web_view_get_is_web_process_responsive(view)) self->RecoverUnresponsiveEngine();
 }
 
-void BrowserPane::RecoverUnresponsiveEngine() { webkit_web_view_terminate_web_process(view_); }
+void BrowserPane::RecoverUnresponsiveEngine() {
+  start_watch_.disconnect();
+  webkit_web_view_terminate_web_process(view_);
+}
 
 }  // namespace ostrivel

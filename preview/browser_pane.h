@@ -47,7 +47,8 @@ class BrowserPane {
   // "标题被改变": once for every title the engine reports.
   sigc::signal<void()>& signal_title_changed() { return title_changed_; }
 
-  // Ends a web process that stopped answering; the next navigation starts a new one.
+  // Ends a web process that stopped answering; the page asked for last is shown again in a
+  // new one.
   void RecoverUnresponsiveEngine();
 
  private:
@@ -61,6 +62,9 @@ class BrowserPane {
   static gboolean OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, BrowserPane* self);
   static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, BrowserPane* self);
   static void OnResponsiveNotify(WebKitWebView* view, GParamSpec*, BrowserPane* self);
+  static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, BrowserPane* self);
+  static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, BrowserPane* self);
+  void WatchNavigationStart();
   void ApplyFontSize();
   void OpenExternally(const std::string& uri);
 
@@ -71,6 +75,8 @@ class BrowserPane {
   bool delivering_title_ = false;
   std::string pending_path_;          // the last page asked for, reloaded after a recovery
   bool reloaded_after_termination_ = false;
+  bool engine_answered_ = false;      // the current web process has reported a load: it is up
+  sigc::connection start_watch_;      // armed while a navigation waits for the engine to start it
   sigc::signal<void()> title_changed_;
 };
 

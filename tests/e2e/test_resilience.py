@@ -18,7 +18,9 @@ WARM_UP = 50  # presses before the first memory reading: caches and pools have f
 ALLOWED_GROWTH_KB = 10 * 1024
 
 # What the user is promised: after a page that hangs the engine, the next F7 shows the new page
-# within this many seconds, measured from the key press to the caption.
+# within this many seconds. Measured from the key press (xdotool's own start-up included) to
+# the caption, so the check is generous; the program takes two to four seconds even on a
+# machine busy with other work.
 RECOVERY_SECONDS = 5.0
 
 # Pages that never hand the engine back, and a sign that each is running.
@@ -108,9 +110,9 @@ class NewFiles:
         if len(new) != 1:
             raise AssertionError(f"{len(new)} preview files appeared for one press: {sorted(new)}")
         self.seen |= new
-        path = os.path.join(self.app.tmpdir, new.pop())
-        # The file is complete once the engine has been sent to it; the caption is awaited first.
-        return path
+        # The program writes the whole file before it sends the engine there: read it only
+        # after the caption shows that page.
+        return os.path.join(self.app.tmpdir, new.pop())
 
 
 class ResilienceTest(OstrivelTestCase):
@@ -130,9 +132,11 @@ class ResilienceTest(OstrivelTestCase):
             self.assertEqual(read(files.next()), page.encode("gbk"), f"the page of press {press + 1}")
             if press + 1 == WARM_UP:
                 early_kb = proc_status_kb(app.process.pid, "VmRSS")
+                early_engine = web_processes(app)
         late_kb = proc_status_kb(app.process.pid, "VmRSS")
-        print(f"\nthe program's VmRSS: {early_kb} kB after {WARM_UP} presses, {late_kb} kB after {PRESSES}",
-              file=sys.stderr)
+        # For the record only: on a starved machine the pane may rightly start a new engine.
+        print(f"\nthe program's VmRSS: {early_kb} kB after {WARM_UP} presses, {late_kb} kB after {PRESSES}; "
+              f"web process {early_engine} then {web_processes(app)}", file=sys.stderr)
         self.assertLess(late_kb - early_kb, ALLOWED_GROWTH_KB)
 
     def check_recovery_from(self, app, page, sign):
