@@ -118,9 +118,9 @@ void EditorPane::ConnectSignals() {
     // The user may not type past the limit; whole-content replacements are not limited.
     connections_.push_back(buffer_->signal_insert().connect(
         [this](const Gtk::TextBuffer::iterator&, const Glib::ustring& text, int) {
-          if (buffer_->get_char_count() > settings_.max_allow_length() && view_->has_focus())
+          const auto length = static_cast<int>(buffer_->get_char_count() + text.size());
+          if (length > settings_.max_allow_length() && view_->has_focus())
             g_signal_stop_emission_by_name(buffer_->gobj(), "insert-text");
-          (void)text;
         },
         /*after=*/false));
   }
@@ -183,24 +183,20 @@ void EditorPane::ReplaceBufferText(const std::string& utf8) {
   ClearDocumentTags();
   buffer_->set_text(utf8);
   buffer_->place_cursor(buffer_->begin());
-  MarkRawBytes();
+  MarkRawBytes(utf8);
 }
 
 // Bytes that were not text when loaded are shown highlighted, so the user sees that the
 // file holds something unusual there; they are written back unchanged.
-void EditorPane::MarkRawBytes() {
-  auto it = buffer_->begin();
-  if (buffer_->get_char_count() == 0) return;
-  const Glib::ustring all = buffer_->get_text(buffer_->begin(), buffer_->end(), true);
+void EditorPane::MarkRawBytes(const std::string& utf8) {
   // UTF-8 of the raw-byte characters starts with F4 8F B8..BB.
-  if (all.raw().find("\xF4\x8F") == std::string::npos) return;
+  if (utf8.find("\xF4\x8F") == std::string::npos) return;
   int offset = 0;
-  for (gunichar c : all) {
+  for (gunichar c : Glib::ustring(utf8)) {
     if (codepage::IsRawByteChar(c))
       buffer_->apply_tag(raw_byte_tag_, buffer_->get_iter_at_offset(offset), buffer_->get_iter_at_offset(offset + 1));
     ++offset;
   }
-  (void)it;
 }
 
 void EditorPane::ReplaceWithPlainText(std::string_view bytes) {
@@ -216,7 +212,8 @@ void EditorPane::ReplaceWithDocument(const RtfDocument& document) {
   ModifiedFlagKeeper keep(buffer_);
   buffer_->begin_user_action();
   ClearDocumentTags();
-  buffer_->set_text(document.PlainText());
+  const std::string text = document.PlainText();
+  buffer_->set_text(text);
 
   auto table = buffer_->get_tag_table();
   std::vector<std::pair<RtfCharFormat, Glib::RefPtr<Gtk::TextTag>>> tags;
@@ -246,7 +243,7 @@ void EditorPane::ReplaceWithDocument(const RtfDocument& document) {
     offset += length;
   }
   buffer_->place_cursor(buffer_->begin());
-  MarkRawBytes();
+  MarkRawBytes(text);
   buffer_->end_user_action();
 }
 

@@ -58,7 +58,7 @@ class EditorPane {
   void ApplyBorder();
   void ApplySelection();
   void ReplaceBufferText(const std::string& utf8);
-  void MarkRawBytes();
+  void MarkRawBytes(const std::string& utf8);
   void ClearDocumentTags();
   void ConnectSignals();
 
