@@ -235,12 +235,14 @@ void EditorPane::ReplaceWithDocument(const RtfDocument& document) {
     tags.emplace_back(format, tag);
     return tag;
   };
-  int offset = 0;
+  // One iterator walks the runs: tags change no characters, so it stays usable.
+  auto start = buffer_->begin();
   for (const RtfRun& run : document.runs) {
     const int length = static_cast<int>(g_utf8_strlen(run.text.data(), static_cast<gssize>(run.text.size())));
-    buffer_->apply_tag(tag_for(run.format), buffer_->get_iter_at_offset(offset),
-                       buffer_->get_iter_at_offset(offset + length));
-    offset += length;
+    auto end = start;
+    end.forward_chars(length);
+    buffer_->apply_tag(tag_for(run.format), start, end);
+    start = end;
   }
   buffer_->place_cursor(buffer_->begin());
   MarkRawBytes(text);

@@ -110,8 +110,9 @@ class Ostrivel:
 
     # --- the window ---------------------------------------------------------------------
     def find_window(self, visible=True):
-        args = ["xdotool", "search"] + (["--onlyvisible"] if visible else []) + ["--pid", str(self.process.pid),
-                                                                               "--name", "Ostrivel"]
+        # --all: a window of this process AND with that name (xdotool joins them with OR otherwise).
+        args = ["xdotool", "search", "--all"] + (["--onlyvisible"] if visible else []) + [
+            "--pid", str(self.process.pid), "--name", "Ostrivel"]
         ids = self.x.run(*args).split()
         return ids[-1] if ids else None
 
@@ -145,7 +146,8 @@ class Ostrivel:
     def find_dialog(self, title):
         # Only real windows of the program: its pop-ups (a name completion list) have no class.
         # xdotool's name patterns do not match Chinese reliably: compare the names here.
-        ids = self.x.run("xdotool", "search", "--onlyvisible", "--pid", str(self.process.pid), "--name", "").split()
+        ids = self.x.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                         "--name", "").split()
         ids = [i for i in ids if i != self.window
                and self.x.run("xdotool", "getwindowname", i).rstrip("\n") == title
                and '"ostrivel"' in self.x.run("xprop", "-id", i, "WM_CLASS")]
