@@ -82,6 +82,7 @@ MainWindow::MainWindow(MainWindowParts parts) : parts_(std::move(parts)) {
 MainWindow::~MainWindow() {
   RaiseEventHold();  // the window's last reports reach no handler
   for (auto& connection : connections_) connection.disconnect();
+  retire_menus_.disconnect();
   client_.SetSizeReport({});
   LowerEventHold();
 }
@@ -129,7 +130,11 @@ void MainWindow::InstallMenu() {
   layout_box_.pack_start(*rebuilt.bar, Gtk::PACK_SHRINK);
   layout_box_.reorder_child(*rebuilt.bar, 0);
   retired_menus_.push_back(std::exchange(menu_, std::move(rebuilt)));
-  Glib::signal_idle().connect_once([this] { retired_menus_.clear(); });
+  if (!retire_menus_.connected())
+    retire_menus_ = Glib::signal_idle().connect([this] {
+      retired_menus_.clear();
+      return false;
+    });
 }
 
 void MainWindow::SetCaption(std::string_view caption) {

@@ -102,6 +102,7 @@ class MainWindow : public Gtk::Window, private PaneLayoutHost {
   std::vector<MenuItem> menu_definition_;
   ToolkitMenu menu_;
   std::vector<ToolkitMenu> retired_menus_;  // kept until idle: a rebuild can run inside their signals
+  sigc::connection retire_menus_;
   Gtk::Box layout_box_{Gtk::ORIENTATION_VERTICAL};
   PaneContainer client_;
   std::unique_ptr<EditorPane> editor_;
