@@ -7,8 +7,11 @@
 #include <string_view>
 
 #include "codepage/codepage.h"
+#include "tests/support/line_ends.h"
 
 namespace {
+
+using ::ostrivel::testing::WithCrLfLineEnds;
 
 using namespace ostrivel::codepage;
 
@@ -60,20 +63,6 @@ bool HasRawByteChar(std::string_view text) {
     if (third >= 0xB8 && third <= 0xBB) return true;
   }
   return false;
-}
-
-// CR LF, a lone CR and a lone LF each become CR LF.
-std::string WithCrLfLineEnds(std::string_view bytes) {
-  std::string result;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' || bytes[i] == '\n') {
-      result += "\r\n";
-      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      result += bytes[i];
-    }
-  }
-  return result;
 }
 
 void CheckBytesRoundTrip(std::string_view bytes) {

@@ -16,27 +16,12 @@
 
 #include "editor/editor_pane.h"
 #include "gui_test_support.h"
+#include "tests/support/line_ends.h"
 
 namespace ostrivel {
 namespace {
 
-// Written here from the rule itself, not from the program's conversion code.
-std::string WithCrLfLineEnds(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r') {
-      out += "\r\n";
-      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;  // CR LF is one line end
-    } else if (c == '\n') {
-      out += "\r\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+using ::ostrivel::testing::WithCrLfLineEnds;
 
 std::string Hex(std::string_view bytes, std::size_t from, std::size_t to) {
   std::string out;

@@ -1,4 +1,5 @@
 #include "codepage/codepage.h"
+#include "tests/support/line_ends.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 
 namespace ostrivel::codepage {
 namespace {
+
+using ::ostrivel::testing::WithCrLfLineEnds;
 
 // Byte strings are compared as hex, so that a failure shows which bytes differ.
 std::string Hex(std::string_view bytes) {
@@ -54,20 +57,6 @@ std::string Raw(std::uint8_t byte) { return Utf8Of(RawByteChar(byte)); }
 // What the toolkit's text buffer accepts: well-formed UTF-8 without NUL.
 bool IsEditorText(std::string_view text) {
   return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr);
-}
-
-// CR LF, a lone CR and a lone LF each become CR LF.
-std::string WithCrLfLineEnds(std::string_view bytes) {
-  std::string result;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' || bytes[i] == '\n') {
-      result += "\r\n";
-      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      result += bytes[i];
-    }
-  }
-  return result;
 }
 
 // Both lossless properties for one byte string, with a message naming the input.
