@@ -226,15 +226,15 @@ bool MainWindow::on_key_press_event(GdkEventKey* event) {
   const bool shift_tab = event->keyval == GDK_KEY_ISO_Left_Tab || (tab && modifiers == GDK_SHIFT_MASK);
   if ((tab && modifiers == 0) || shift_tab) {
     if (IsInside(focus, editor_->widget()) || IsInside(focus, browser_->widget())) {
-      MoveFocusToOtherPane(!shift_tab);
+      MoveFocusToOtherPane();
       return true;
     }
   }
   return Gtk::Window::on_key_press_event(event);
 }
 
-// With two tab stops both directions lead to the other pane.
-void MainWindow::MoveFocusToOtherPane(bool) {
+// With two tab stops Tab and Shift+Tab both lead to the other pane.
+void MainWindow::MoveFocusToOtherPane() {
   if (IsInside(get_focus(), editor_->widget()))
     browser_->widget().grab_focus();
   else

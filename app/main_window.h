@@ -80,7 +80,7 @@ class MainWindow : public Gtk::Window, private PaneLayoutHost {
   void RaiseCreated();
   void RaiseMoved();
   void RaiseSizeChanged();
-  void MoveFocusToOtherPane(bool forward);
+  void MoveFocusToOtherPane();
   void MatchOuterSizeToFrame();
 
   // PaneLayoutHost

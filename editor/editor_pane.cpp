@@ -211,9 +211,7 @@ void EditorPane::ReplaceWithRtf(std::string_view rtf) { ReplaceWithDocument(Read
 void EditorPane::ReplaceWithDocument(const RtfDocument& document) {
   ModifiedFlagKeeper keep(buffer_);
   buffer_->begin_user_action();
-  ClearDocumentTags();
-  const std::string text = document.PlainText();
-  buffer_->set_text(text);
+  ReplaceBufferText(document.PlainText());
 
   auto table = buffer_->get_tag_table();
   std::vector<std::pair<RtfCharFormat, Glib::RefPtr<Gtk::TextTag>>> tags;
@@ -244,8 +242,6 @@ void EditorPane::ReplaceWithDocument(const RtfDocument& document) {
     buffer_->apply_tag(tag_for(run.format), start, end);
     start = end;
   }
-  buffer_->place_cursor(buffer_->begin());
-  MarkRawBytes(text);
   buffer_->end_user_action();
 }
 
